@@ -1,0 +1,27 @@
+// The three exported functions. Each builds the system platform on its own
+// stack, hands the job to the logic and answers its 1 or 0; nothing is kept
+// between calls.
+#include "dedoruru.h"
+
+#include "browser_probe.h"
+#include "file_rename.h"
+#include "system_platform.h"
+
+extern "C" {
+
+int DEDORURU_CALL IsBrowserAvail(void) {
+    dedo::SystemPlatform platform;
+    return dedo::IsBrowserAvail(platform);
+}
+
+int DEDORURU_CALL RegisterUser(const char* /*keyPath*/, const char* /*outputFolder*/, const char* /*versionText*/) {
+    // The page builder is not part of this build yet: no page is made, so the answer is "not done".
+    return 0;
+}
+
+int DEDORURU_CALL zelkRename(const char* existingName, const char* newName) {
+    dedo::SystemPlatform platform;
+    return dedo::RenameFile(platform, existingName, newName);
+}
+
+}  // extern "C"
