@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs what building and testing DEDORURU needs on Debian 12: only the
+# packages that are missing, with one `apt-get update` before them.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ googletest libgtest-dev        # native build and unit tests
+  g++-mingw-w64-i686 binutils-mingw-w64-i686           # the 32-bit deliverable
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # its 64-bit twin
+  wine64                                               # runs the 64-bit twin
+  python3 python3-pefile                               # the Wine and PE lanes' drivers
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]})); then
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  echo "setup: installing ${missing[*]}"
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
