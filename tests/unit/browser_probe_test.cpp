@@ -194,9 +194,10 @@ TEST(Probe, ValueThatGrowsBetweenSizeAndReadAnswersZero) {
     for (size_t readCall : {3u, 7u}) {  // the two data reads of the registered case
         FakePlatform p;
         RegisterBrowser(p);
+        // One byte more than the size that was asked for: the read must not take it.
         p.BeforeCall(readCall, [&p] {
-            p.SetString(kClassesRoot, ".htm", "", "htmlfile-grown-longer");
-            p.SetString(kClassesRoot, kCommandKey, "", kCommand + " --and-more");
+            p.SetValue(kClassesRoot, ".htm", "", dedo::kRegSz, std::string("htmlfile\0", 10));
+            p.SetString(kClassesRoot, kCommandKey, "", kCommand + "x");
         });
         dedo::GrowableText command;
         EXPECT_EQ(dedo::GetBrowserCommand(p, command), 0) << "read call " << readCall;

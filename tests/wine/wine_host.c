@@ -40,6 +40,14 @@ static HMODULE load(const char* path) {
 
 static FARPROC by_ordinal(HMODULE dll, int ordinal) { return GetProcAddress(dll, MAKEINTRESOURCEA(ordinal)); }
 
+static ProbeFn thread_probe;
+static int thread_answer = -1;
+static DWORD WINAPI probe_thread(LPVOID unused) {
+    (void)unused;
+    thread_answer = thread_probe();
+    return 0;
+}
+
 static int exports_mode(const char* dllPath) {
     static const char* const names[] = {"IsBrowserAvail", "RegisterUser", "zelkRename"};
     HMODULE dll = load(dllPath);
@@ -54,6 +62,17 @@ static int exports_mode(const char* dllPath) {
     check(by_ordinal(dll, 4) == NULL, "no ordinal 4", "ordinal 4 resolves");
     check(GetProcAddress(dll, "_IsBrowserAvail") == NULL && GetProcAddress(dll, "isbrowseravail") == NULL,
           "names are exact and undecorated", "a decorated or re-cased name resolves");
+
+    /* A thread that calls an export and ends leaves the library working for the others. */
+    thread_probe = (ProbeFn)(void*)GetProcAddress(dll, "IsBrowserAvail");
+    HANDLE thread = CreateThread(NULL, 0, probe_thread, NULL, 0, NULL);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    int after = thread_probe();
+    snprintf(why, sizeof why, "thread answered %d, main thread after it %d", thread_answer, after);
+    check((thread_answer == 0 || thread_answer == 1) && after == thread_answer,
+          "an export called from a thread that ended keeps working", why);
+
     check(FreeLibrary(dll) != 0, "unload", "FreeLibrary failed");
 
     /* A second load and unload without any call still works. */
