@@ -3,8 +3,10 @@
 // between calls.
 #include "dedoruru.h"
 
+#include "app.h"
 #include "browser_probe.h"
 #include "file_rename.h"
+#include "page_builder.h"
 #include "system_platform.h"
 
 extern "C" {
@@ -14,9 +16,9 @@ int DEDORURU_CALL IsBrowserAvail(void) {
     return dedo::IsBrowserAvail(platform);
 }
 
-int DEDORURU_CALL RegisterUser(const char* /*keyPath*/, const char* /*outputFolder*/, const char* /*versionText*/) {
-    // The page builder is not part of this build yet: no page is made, so the answer is "not done".
-    return 0;
+int DEDORURU_CALL RegisterUser(const char* keyPath, const char* outputFolder, const char* versionText) {
+    dedo::SystemPlatform platform;
+    return dedo::RegisterUser(platform, dedo::ModuleInstance(), keyPath, outputFolder, versionText);
 }
 
 int DEDORURU_CALL zelkRename(const char* existingName, const char* newName) {

@@ -10,6 +10,9 @@
 
 namespace dedo {
 
+// The answer of an internal operation that ran out of memory; the exports turn it into 0.
+constexpr int kOutOfMemory = -1;
+
 class GrowableText {
 public:
     GrowableText() = default;

@@ -42,14 +42,22 @@ public:
 
     bool IsOpen() const { return file_ != kInvalidFile && file_.value != 0; }
     File Get() const { return file_; }
-    void Close() {
-        if (IsOpen()) platform_.CloseHandle(file_);
+    // False when the platform reports that the close failed.
+    bool Close() {
+        bool closed = !IsOpen() || platform_.CloseHandle(file_);
         file_ = kInvalidFile;
+        return closed;
     }
 
 private:
     Platform& platform_;
     File file_;
 };
+
+// One write of `count` bytes that reports whether all of them were written.
+inline bool WriteAll(Platform& platform, File file, const void* data, Dword count) {
+    Dword written = 0;
+    return platform.WriteFile(file, data, count, &written) && written == count;
+}
 
 }  // namespace dedo

@@ -312,8 +312,10 @@ bool FakePlatform::WriteFile(File file, const void* data, Dword count, Dword* wr
         lastError_ = kErrorInvalidHandle;
         return false;
     }
-    files_[open->second.path].data.append(static_cast<const char*>(data), count);
-    if (written != nullptr) *written = count;
+    Dword fits = static_cast<Dword>(std::min<size_t>(count, diskSpace));
+    diskSpace -= fits;
+    files_[open->second.path].data.append(static_cast<const char*>(data), fits);
+    if (written != nullptr) *written = fits;
     return true;
 }
 

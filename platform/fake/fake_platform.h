@@ -6,6 +6,7 @@
 // Paths, key paths and value names compare without regard to case, as on Windows.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -59,6 +60,8 @@ public:
     };
     std::vector<Launch> launches;
     intptr_t launchResult = 42;  // what ShellExecuteA answers; above 32 is accepted
+    // Bytes the disk still takes; a write beyond them is short: it succeeds with a smaller count.
+    size_t diskSpace = SIZE_MAX;
 
     // ---- watching and steering ---------------------------------------------
     struct Call {

@@ -2,7 +2,7 @@
 """The PE lane: inspects the 32-bit DEDORURU.dll as a host's loader and linker see it.
 
 Machine and kind, the export table, the imports, the version record, the
-resources, the stripping, the size, and the way each export returns to its
+resources (the form's four, byte for byte), the stripping, the size, and the way each export returns to its
 caller (cdecl: a plain `ret`, the caller removes the arguments).
 """
 import argparse
@@ -17,6 +17,7 @@ EXPORTS = {"IsBrowserAvail": 1, "RegisterUser": 2, "zelkRename": 3}
 SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
 MAX_SIZE = 48 * 1024
 RT_VERSION = pefile.RESOURCE_TYPE["RT_VERSION"]
+FORM_FILES = {129: "form.htm", 131: "arrow.gif", 132: "banner.jpg", 133: "marker.gif"}
 
 
 class Checks:
@@ -76,6 +77,7 @@ def main():
     parser.add_argument("--objdump", required=True)
     parser.add_argument("--version", required=True, help="numeric version, e.g. 7.0.116")
     parser.add_argument("--version-text", required=True, help="text version, e.g. 7.00.116")
+    parser.add_argument("--resources", required=True, help="the folder of the form's files")
     args = parser.parse_args()
 
     c = Checks()
@@ -127,6 +129,20 @@ def main():
     c.check(RT_VERSION in types, "carries a version record", str(types))
     c.check(all(t in (RT_VERSION, "HTMLFILE") for t in types), "no resource types besides the version record and HTMLFILE",
             str(types))
+    form = {}
+    for entry in resources.entries if resources is not None else []:
+        if str(entry.name) != "HTMLFILE":
+            continue
+        for named in entry.directory.entries:
+            for language in named.directory.entries:
+                data = language.data.struct
+                form[(named.id, language.id)] = pe.get_data(data.OffsetToData, data.Size)
+    c.check(sorted(form) == [(i, 0x409) for i in sorted(FORM_FILES)],
+            "HTMLFILE resources 129, 131, 132 and 133, U.S. English only", str(sorted(form)))
+    for number, name in sorted(FORM_FILES.items()):
+        with open(os.path.join(args.resources, name), "rb") as f:
+            expected_bytes = f.read()
+        c.check(form.get((number, 0x409)) == expected_bytes, f"HTMLFILE {number} holds resources/{name} exactly")
 
     # The version record.
     major, minor, patch = (int(x) for x in args.version.split("."))
