@@ -5,6 +5,11 @@
  *   wine_host DLL exports            the export table as a host sees it
  *   wine_host DLL probe EXPECTED     IsBrowserAvail, by name and by ordinal
  *   wine_host DLL rename WORKDIR     the rename cases, in a fresh folder
+ *   wine_host DLL register KEYPATH FOLDER VERSION [HELD]
+ *                                    one RegisterUser call ("-" passes null for
+ *                                    KEYPATH, FOLDER or VERSION), with the file
+ *                                    HELD open without sharing meanwhile; prints
+ *                                    "ANSWER n" for the driver to judge
  *
  * Prints one "PASS name" or "FAIL name: why" line per check and exits 0 only
  * when every check passed.
@@ -244,11 +249,37 @@ static int rename_mode(const char* dllPath, const char* workdir) {
     return failures == 0 ? 0 : 1;
 }
 
+static const char* or_null(const char* arg) { return strcmp(arg, "-") == 0 ? NULL : arg; }
+
+static int register_mode(const char* dllPath, char** args, int count) {
+    HMODULE dll = load(dllPath);
+    RegisterFn reg = (RegisterFn)(void*)GetProcAddress(dll, "RegisterUser");
+    if (reg == NULL || reg != (RegisterFn)(void*)by_ordinal(dll, 2)) {
+        check(0, "bind RegisterUser", "missing, or name and ordinal differ");
+        return 1;
+    }
+    HANDLE held = INVALID_HANDLE_VALUE;
+    if (count == 4) {
+        held = CreateFileA(args[3], GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (held == INVALID_HANDLE_VALUE) {
+            check(0, "hold the leftover open", "cannot open it");
+            return 1;
+        }
+    }
+    int answer = reg(or_null(args[0]), or_null(args[1]), or_null(args[2]));
+    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+    printf("ANSWER %d\n", answer);
+    FreeLibrary(dll);
+    return 0;
+}
+
 int main(int argc, char** argv) {
     setvbuf(stdout, NULL, _IONBF, 0);
     if (argc == 3 && strcmp(argv[2], "exports") == 0) return exports_mode(argv[1]);
     if (argc == 4 && strcmp(argv[2], "probe") == 0) return probe_mode(argv[1], atoi(argv[3]));
     if (argc == 4 && strcmp(argv[2], "rename") == 0) return rename_mode(argv[1], argv[3]);
-    fputs("usage: wine_host DLL exports | probe EXPECTED | rename WORKDIR\n", stderr);
+    if ((argc == 6 || argc == 7) && strcmp(argv[2], "register") == 0) return register_mode(argv[1], argv + 3, argc - 3);
+    fputs("usage: wine_host DLL exports | probe EXPECTED | rename WORKDIR | register KEY FOLDER VERSION [HELD]\n",
+          stderr);
     return 2;
 }
