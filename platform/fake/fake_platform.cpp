@@ -48,6 +48,11 @@ bool FakePlatform::FolderExists(const std::string& lowerPath) const {
     return folders_.count(lowerPath) != 0;
 }
 
+bool FakePlatform::IsOpenHere(const std::string& lowerPath) const {
+    return std::any_of(openFiles_.begin(), openFiles_.end(),
+                       [&](const auto& open) { return open.second.path == lowerPath; });
+}
+
 bool FakePlatform::Enter(const char* name, const std::string& detail) {
     calls_.push_back({name, detail});
     ++callCount_;
@@ -251,9 +256,7 @@ bool FakePlatform::DeleteFileA(const char* path) {
                                                          : kErrorPathNotFound;
         return false;
     }
-    bool openHere = std::any_of(openFiles_.begin(), openFiles_.end(),
-                                [&](const auto& open) { return open.second.path == lower; });
-    if (file->second.heldByOtherProgram || openHere) {
+    if (file->second.heldByOtherProgram || IsOpenHere(lower)) {
         lastError_ = kErrorSharingViolation;
         return false;
     }
@@ -283,10 +286,8 @@ File FakePlatform::CreateFileA(const char* path, Dword access, Dword share, Dwor
         return kInvalidFile;
     }
     auto existing = files_.find(lower);
-    bool openHere = std::any_of(openFiles_.begin(), openFiles_.end(),
-                                [&](const auto& open) { return open.second.path == lower; });
     if (existing != files_.end()) {
-        if (existing->second.heldByOtherProgram || openHere) {
+        if (existing->second.heldByOtherProgram || IsOpenHere(lower)) {
             lastError_ = kErrorSharingViolation;
             return kInvalidFile;
         }
@@ -343,9 +344,7 @@ bool FakePlatform::MoveFileA(const char* existing, const char* newName) {
         lastError_ = kErrorPathNotFound;
         return false;
     }
-    bool openHere = std::any_of(openFiles_.begin(), openFiles_.end(),
-                                [&](const auto& open) { return open.second.path == from; });
-    if (isFile && (openHere || files_[from].heldByOtherProgram)) {
+    if (isFile && (IsOpenHere(from) || files_[from].heldByOtherProgram)) {
         lastError_ = kErrorSharingViolation;
         return false;
     }

@@ -128,6 +128,7 @@ private:
     static std::string KeyName(Key root, const std::string& path);
     static std::string ParentFolder(const std::string& lowerPath);
     bool FolderExists(const std::string& lowerPath) const;
+    bool IsOpenHere(const std::string& lowerPath) const;  // through a handle of this platform
 
     std::map<std::string, KeyData> keys_;                 // by KeyName
     std::map<uintptr_t, std::string> openKeys_;           // handle -> KeyName

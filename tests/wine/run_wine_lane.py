@@ -89,8 +89,7 @@ def escaped(text):
     return text.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;").replace('"', "&quot;")
 
 
-def expected_page(form, identity, version):
-    profile = dict(PROFILE)
+def expected_page(form, identity, version, profile=dict(PROFILE)):
     values = {
         "RegFullName": identity[0], "RegCompany": identity[1], "RegTitle": "",
         "RegAddress1": profile["Address1"], "RegAddress2": profile["Mail Stop"], "RegCity": profile["City"],
@@ -251,6 +250,54 @@ def register_cases(lane, args, host, dll):
             if before == "absent":
                 lane.check(not os.path.exists(folder_dir), f"{label}: no folder was created")
 
+    sample_case(lane, args, host, dll, base, launches, resources)
+
+
+def read_sample(examples):
+    """The sample registrant of examples/: its key path, identity and demographics."""
+    key, identity = None, {}
+    with open(os.path.join(examples, "sample-registrant.reg"), encoding="cp1252") as f:
+        for line in f.read().splitlines():
+            if line.startswith("[HKEY_LOCAL_MACHINE\\"):
+                key = line[len("[HKEY_LOCAL_MACHINE\\"):-1]
+            elif line.startswith('"'):
+                name, value = line.split("=", 1)
+                identity[name.strip('"')] = value[1:-1].replace('\\"', '"').replace("\\\\", "\\")
+    profile = {}
+    with open(os.path.join(examples, "ZelkDEro.ini"), encoding="cp1252") as f:
+        for line in f.read().splitlines():
+            if "=" in line and not line.startswith(";"):
+                name, value = (part.strip() for part in line.split("=", 1))
+                if len(value) >= 2 and value[0] == value[-1] == '"':
+                    value = value[1:-1]
+                profile[name] = value
+    return key, (identity["name"], identity["company"], identity["Serial Number"]), profile
+
+
+def sample_case(lane, args, host, dll, base, launches, resources):
+    """The main job's sample registrant, registered as the main job does it."""
+    label = "register [the sample registrant of examples/]"
+    key, identity, profile = read_sample(args.examples)
+    lane.wine("reg", "import", windows_path(os.path.join(args.examples, "sample-registrant.reg")))
+    shutil.copy(os.path.join(args.examples, "ZelkDEro.ini"),
+                os.path.join(os.path.abspath(args.prefix), "drive_c", "windows", "ZelkDEro.ini"))
+    folder = os.path.join(base, "sample")
+    os.makedirs(folder)
+    if os.path.exists(launches):
+        os.remove(launches)
+    run = lane.wine(host, dll, "register", key, windows_path(folder), "7.00.116", check=False)
+    lane.check("ANSWER 1" in run.stdout, f"{label}: answers 1", run.stdout.strip())
+    page = open(os.path.join(folder, "ZelkDEro.htm"), "rb").read() if os.path.exists(os.path.join(folder, "ZelkDEro.htm")) else b""
+    want = expected_page(resources["ZelkDEro.htm"], identity, "7.00.116", profile)
+    lane.check(page == want, f"{label}: every field in place, the template unchanged around them",
+               f"{len(page)} bytes differ from the {len(want)} expected")
+    lane.check(b'NAME="Title" SIZE=25 MAXLENGTH=30 VALUE=""' in page, f"{label}: Title is empty")
+    for file, content in resources.items():
+        if file != "ZelkDEro.htm":
+            path = os.path.join(folder, file)
+            lane.check(os.path.exists(path) and open(path, "rb").read() == content, f"{label}: {file} equals its resource")
+    lane.check(len(wait_for_launch(launches, 10)) == 1, f"{label}: the page was launched")
+
 
 def wait_for_launch(launches, seconds):
     deadline = time.time() + seconds
@@ -272,6 +319,7 @@ def main():
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--recorder", required=True)
     parser.add_argument("--resources", required=True)
+    parser.add_argument("--examples", required=True)
     args = parser.parse_args()
 
     shutil.rmtree(args.prefix, ignore_errors=True)
