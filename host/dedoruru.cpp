@@ -50,10 +50,10 @@ bool Bind(const char* dllPath, bool byOrdinal, Exports& exports) {
         fprintf(stderr, "dedoruru: cannot load %s (error %lu)\n", dllPath, static_cast<unsigned long>(GetLastError()));
         return false;
     }
-    auto bind = [&](const char* name, int ordinal) -> FARPROC {
+    auto bind = [&](const char* name, int ordinal) -> void* {
         FARPROC fn = GetProcAddress(dll, byOrdinal ? MAKEINTRESOURCEA(ordinal) : name);
         if (fn == nullptr) fprintf(stderr, "dedoruru: %s has no export %s (ordinal %d)\n", dllPath, name, ordinal);
-        return fn;
+        return reinterpret_cast<void*>(fn);
     };
     exports.isBrowserAvail = reinterpret_cast<int(DEDORURU_CALL*)(void)>(bind("IsBrowserAvail", 1));
     exports.registerUser =
@@ -118,7 +118,7 @@ int main(int argc, char** argv) {
         const char* version = rest == 3 ? AsLibraryText(argv[arg + 2], texts[2]) : nullptr;
         result = exports.registerUser(AsLibraryText(argv[arg], texts[0]), AsLibraryText(argv[arg + 1], texts[1]), version);
         if (result)
-            printf("registration page ZelkDEro.htm written into %s and opened\n", argv[arg + 1]);
+            printf("registration page ZelkDEro.htm written into %s and handed to the shell to open\n", argv[arg + 1]);
         else
             printf("no registration page was opened\n");
     }
