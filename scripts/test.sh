@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds all three presets and runs every test lane:
-#   unit  (native)  GoogleTest against the in-memory platform
+#   unit  (native)  GoogleTest against the in-memory platform and the Linux one
+#   posix (native)  the shared scenarios against libdedoruru.so
 #   pe    (win32)   inspection of the 32-bit deliverable DEDORURU.dll
-#   wine  (win64)   the 64-bit DLL loaded by a Windows test host under Wine
+#   wine  (win64)   the shared scenarios and a Windows test host, under Wine
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +25,6 @@ for preset in native win32 win64; do
   failures+=("$preset")
 done
 
-((failed == 0)) || echo "failed lanes: ${failures[*]}"
-echo "lanes: $passed passed, $failed failed"
+((failed == 0)) || echo "failed presets: ${failures[*]}"
+echo "presets: $passed passed, $failed failed"
 ((failed == 0))
