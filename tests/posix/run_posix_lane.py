@@ -131,6 +131,7 @@ class PosixBackend:
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tool", required=True)
+    parser.add_argument("--library", required=True)
     parser.add_argument("--work", required=True)
     parser.add_argument("--resources", required=True)
     parser.add_argument("--examples", required=True)
@@ -139,6 +140,11 @@ def main():
     shutil.rmtree(args.work, ignore_errors=True)
     backend = PosixBackend(os.path.abspath(args.tool), os.path.join(os.path.abspath(args.work), "system"))
     checks = scenarios.Checks()
+    # The library shows exactly the three functions of the DLL, nothing else.
+    nm = subprocess.run(["nm", "-D", "--defined-only", args.library], capture_output=True, text=True)
+    defined = sorted(line.split()[-1] for line in nm.stdout.splitlines() if line.strip())
+    checks.check(nm.returncode == 0 and defined == ["IsBrowserAvail", "RegisterUser", "zelkRename"],
+                 "libdedoruru.so defines exactly IsBrowserAvail, RegisterUser and zelkRename", str(defined))
     scenarios.run_all(backend, checks, os.path.join(os.path.abspath(args.work), "files"),
                       os.path.abspath(args.resources), os.path.abspath(args.examples))
     print(f"posix lane: {checks.passed} passed, {checks.failed} failed")
