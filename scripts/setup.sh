@@ -9,7 +9,9 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # its 64-bit twin
   wine64                                               # runs the 64-bit twin
   python3 python3-pefile                               # the Wine and PE lanes' drivers
+  chromium                                             # the browser lane
 )
+command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -24,4 +26,10 @@ if ((${#missing[@]})); then
   echo "setup: installing ${missing[*]}"
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The browser lane drives Chromium with playwright-core, from the npm registry.
+browser_lane="$(dirname "$0")/../tests/browser"
+if [ ! -d "$browser_lane/node_modules/playwright-core" ]; then
+  (cd "$browser_lane" && npm ci --no-audit --no-fund --loglevel=error)
 fi

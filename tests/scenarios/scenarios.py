@@ -5,6 +5,7 @@ One table for the browser probe, the rename service and RegisterUser; a lane
 and runs the `dedoruru` host tool, and this module runs the table against it
 and checks what the tool answered, what it left on disk and what it launched.
 """
+import json
 import os
 import shutil
 import time
@@ -84,6 +85,12 @@ REGISTER_CASES = [
     ("folder that does not exist", r"Software\Dedoru\Lane", "missing/deeper", "7.00.116", "absent", None, 0),
 ]
 
+# What the form posts besides the registrant's fields, in document order.
+HIDDEN_BEFORE = [("thankURL", "TYprdreg.htm"), ("email_to", "registrations@dedoru.example"),
+                 ("required", "Contact, Company, Address1, City, State, Zip, Country, Phone1,Fax")]
+HIDDEN_AFTER_VERSION = [("cs3_Rectype", "P"), ("cs3_Contact", "Product Registration"),
+                        ("cs3_ContSupRef", "Electronic Product Registration")]
+
 FILES = {"ZelkDEro.htm": "form.htm", "ProdReg.jpg": "banner.jpg", "ProdArro.gif": "arrow.gif",
          "ProdReq.gif": "marker.gif"}
 
@@ -121,6 +128,18 @@ def expected_page(form, identity, version, profile=None):
         assert form.count(quoted) == 1, token
         form = form.replace(quoted, b'"' + escaped(value).encode("cp1252") + b'"')
     return form
+
+
+def expected_post(identity, version, profile=None):
+    """Every field the form posts, in order, with the value a person sees in it."""
+    profile = dict(PROFILE if profile is None else profile)
+    return (HIDDEN_BEFORE + [("ver_num", version or "")] + HIDDEN_AFTER_VERSION + [
+        ("Contact", identity[0]), ("Company", identity[1]), ("Title", ""),
+        ("Address1", profile["Address1"]), ("Address2", profile["Mail Stop"]), ("City", profile["City"]),
+        ("State", profile["State"]), ("Zip", profile["Zip"]), ("Country", profile["Country"]),
+        ("Phone1", profile["PhoneArea"] + profile["Phone"]), ("Fax", profile["FaxArea"] + profile["Fax"]),
+        ("cs1_Rectype", "P"), ("cs1_Contact", "Internet Address"), ("cs1_ContSupRef", profile["EMailAddress"]),
+        ("cs2_Rectype", "P"), ("cs2_Contact", "AA Serial#"), ("cs2_ContSupRef", identity[2])])
 
 
 def read_sample(examples):
@@ -246,6 +265,9 @@ def run_register(backend, checks, work, resources_dir, examples_dir):
                              "missing" if data is None else f"{len(data)} bytes differ from the {len(want)} expected")
                 if before == "read-only" and data is not None:
                     checks.check(os.stat(path).st_mode & 0o200 != 0, f"{label}: {file} is no longer read-only")
+            # What the browser lane checks the page against.
+            with open(folder_dir + ".expected.json", "w", encoding="utf-8") as f:
+                json.dump({"post": expected_post(IDENTITIES[key], version)}, f, ensure_ascii=False, indent=1)
             recorded = wait_for_launch(launches, 10)
             page = backend.path(os.path.join(folder_dir, "ZelkDEro.htm"))
             checks.check(len(recorded) == 1 and same_path(recorded[0], page),
