@@ -39,7 +39,7 @@ bool GrowableText::Append(const char* text) {
     bool inside = data_ != nullptr && text >= data_ && text < data_ + capacity_ + 1;
     size_t offset = inside ? static_cast<size_t>(text - data_) : 0;
     if (!Reserve(length_ + n)) return false;
-    memmove(data_ + length_, inside ? data_ + offset : text, n);
+    if (n > 0) memmove(data_ + length_, inside ? data_ + offset : text, n);  // a null text has nothing to copy
     length_ += n;
     data_[length_] = '\0';
     return true;

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ googletest libgtest-dev        # native build and unit tests
+  valgrind clang libclang-rt-14-dev                    # memcheck, and libFuzzer
   g++-mingw-w64-i686 binutils-mingw-w64-i686           # the 32-bit deliverable
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64       # its 64-bit twin
   wine64                                               # runs the 64-bit twin

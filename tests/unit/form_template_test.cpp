@@ -2,7 +2,6 @@
 // registration server and the substitution rely on.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -64,7 +63,15 @@ TEST(FormTemplate, CarriesEachTokenOnceAsAWholeValueWithRegVerFirst) {
 
 TEST(FormTemplate, PostsEveryFieldToTheRegistrationServer) {
     std::string form = Resource(129);
-    EXPECT_TRUE(std::regex_search(form, std::regex("<FORM METHOD=\"POST\" ACTION=\"https?://[a-z.]+\\.example/cgi-bin/prodreg\\.pl\">")));
+    // An absolute address on a reserved host, with the server's path.
+    const std::string prefix = "<FORM METHOD=\"POST\" ACTION=\"https://";
+    size_t action = form.find(prefix);
+    ASSERT_NE(action, std::string::npos);
+    size_t host = action + prefix.size();
+    std::string address = form.substr(host, form.find('"', host) - host);  // host and path
+    EXPECT_EQ(Count(form, "<FORM "), 1u);
+    EXPECT_NE(address.find(".example/"), std::string::npos) << address;
+    EXPECT_EQ(address.substr(address.find('/')), "/cgi-bin/prodreg.pl") << address;
     const char* const hidden[][2] = {
         {"thankURL", "TYprdreg.htm"},
         {"required", "Contact, Company, Address1, City, State, Zip, Country, Phone1,Fax"},
@@ -81,7 +88,12 @@ TEST(FormTemplate, PostsEveryFieldToTheRegistrationServer) {
         EXPECT_EQ(Count(form, std::string("<INPUT TYPE=\"HIDDEN\" NAME=\"") + field[0] + "\" VALUE=\"" + field[1] + "\">"), 1u)
             << field[0];
     }
-    EXPECT_TRUE(std::regex_search(form, std::regex("<INPUT TYPE=\"HIDDEN\" NAME=\"email_to\" VALUE=\"[^\"@]+@[a-z.]+\\.example\">")));
+    const std::string mailPrefix = "<INPUT TYPE=\"HIDDEN\" NAME=\"email_to\" VALUE=\"";
+    size_t mail = form.find(mailPrefix);
+    ASSERT_NE(mail, std::string::npos);
+    size_t start = mail + mailPrefix.size();
+    std::string to = form.substr(start, form.find('"', start) - start);
+    EXPECT_TRUE(to.find('@') != std::string::npos && to.size() > 8 && to.substr(to.size() - 8) == ".example") << to;
     EXPECT_EQ(Count(form, "<INPUT TYPE=\"SUBMIT\" VALUE=\" Register Now \">"), 1u);
 }
 
@@ -129,7 +141,8 @@ TEST(FormTemplate, NamesItsImagesExactlyAsTheFilesAreWritten) {
     EXPECT_EQ(Count(form, "<IMG "), 16u);
     EXPECT_EQ(Count(form, "<HR ALIGN=\"CENTER\" WIDTH=610 SIZE=2>"), 4u);
     EXPECT_EQ(Count(form, "<HR"), 4u);
-    EXPECT_TRUE(std::regex_search(form, std::regex("<TITLE>[^<]+ - Product Registration Form</TITLE>")));
+    EXPECT_EQ(Count(form, " - Product Registration Form</TITLE>"), 1u);
+    EXPECT_EQ(form.find("<TITLE>") + 7 < form.find(" - Product Registration Form</TITLE>"), true) << "the maker's name comes first";
 }
 
 unsigned Le16(const std::string& b, size_t at) { return unsigned(uint8_t(b[at])) | unsigned(uint8_t(b[at + 1])) << 8; }
