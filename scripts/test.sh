@@ -3,6 +3,7 @@
 #   unit  (native)  GoogleTest against the in-memory platform and the Linux one,
 #                   also under valgrind, and (sanitize) under ASan and UBSan
 #   posix (native)  the shared scenarios against libdedoruru.so
+#   fuzz  (fuzz)    libFuzzer on the substitution and the Linux readers, bounded in time
 #   pe    (win32)   inspection of the 32-bit deliverable DEDORURU.dll
 #   wine  (win64)   the shared scenarios and a Windows test host, under Wine
 set -uo pipefail
@@ -13,7 +14,7 @@ scripts/setup.sh || exit 1
 passed=0
 failed=0
 failures=()
-for preset in native sanitize win32 win64; do
+for preset in native sanitize fuzz win32 win64; do
   echo "== $preset: configure and build"
   if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; then
     echo "== $preset: test"
