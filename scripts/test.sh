@@ -4,6 +4,7 @@
 #                   also under valgrind, and (sanitize) under ASan and UBSan
 #   posix (native)  the shared scenarios against libdedoruru.so
 #   fuzz  (fuzz)    libFuzzer on the substitution and the Linux readers, bounded in time
+#   threads (tsan)  RegisterUser from 8 threads at once under ThreadSanitizer (and under Wine in win64)
 #   pe    (win32)   inspection of the 32-bit deliverable DEDORURU.dll
 #   wine  (win64)   the shared scenarios and a Windows test host, under Wine
 set -uo pipefail
@@ -14,7 +15,7 @@ scripts/setup.sh || exit 1
 passed=0
 failed=0
 failures=()
-for preset in native sanitize fuzz win32 win64; do
+for preset in native sanitize fuzz tsan win32 win64; do
   echo "== $preset: configure and build"
   if cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; then
     echo "== $preset: test"

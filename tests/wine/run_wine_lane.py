@@ -143,11 +143,37 @@ class WineBackend:
             checks.check(False, f"{label}: host", f"exited {run.returncode}: {run.stdout}")
 
 
+def threads(backend, checks, host, work, resources_dir):
+    """RegisterUser from eight threads at once, with IsBrowserAvail alongside,
+    into eight folders; each page must be the one the registrant gets."""
+    key = r"Software\Dedoru\Lane"
+    backend.set_profile(scenarios.PROFILE)  # the sample registrant's profile came last
+    for i in range(8):
+        os.makedirs(os.path.join(work, f"thread{i}"))
+    run = backend.wine(host, backend.dll, key, windows_path(work), check=False)
+    for line in run.stdout.splitlines():
+        if line.startswith(("PASS ", "FAIL ")):
+            checks.check(line.startswith("PASS "), f"threads: {line[5:]}")
+    checks.check(run.returncode == 0, "threads: the host ended well", f"exit {run.returncode}: {run.stdout}")
+    form = open(os.path.join(resources_dir, "form.htm"), "rb").read()
+    want = scenarios.expected_page(form, scenarios.IDENTITIES[key], "7.00.116")
+    images = {name: open(os.path.join(resources_dir, source), "rb").read()
+              for name, source in scenarios.FILES.items() if name != "ZelkDEro.htm"}
+    right = 0
+    for i in range(8):
+        folder = os.path.join(work, f"thread{i}")
+        files = {name: open(os.path.join(folder, name), "rb").read() if os.path.exists(os.path.join(folder, name)) else None
+                 for name in scenarios.FILES}
+        right += files["ZelkDEro.htm"] == want and all(files[name] == data for name, data in images.items())
+    checks.check(right == 8, "threads: all 8 pages and their images are right", f"{right} of 8")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dll", required=True)
     parser.add_argument("--host", required=True)
     parser.add_argument("--tool", required=True)
+    parser.add_argument("--threads-host", required=True)
     parser.add_argument("--recorder", required=True)
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--resources", required=True)
@@ -167,6 +193,7 @@ def main():
         backend.host_checks(checks, "rename", "rename", windows_path(os.path.join(work, "host-rename")))
         scenarios.run_all(backend, checks, os.path.join(work, "scenarios"), os.path.abspath(args.resources),
                           os.path.abspath(args.examples))
+        threads(backend, checks, args.threads_host, os.path.join(work, "threads"), os.path.abspath(args.resources))
     finally:
         backend.stop()
 
