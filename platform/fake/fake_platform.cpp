@@ -59,6 +59,7 @@ bool FakePlatform::Enter(const char* name, const std::string& detail) {
     auto action = beforeCall_.find(callCount_);
     if (action != beforeCall_.end()) action->second();
     if (callCount_ != failAt_) return false;
+    ++injectedFailures_;
     lastError_ = failError_;
     return true;
 }

@@ -72,6 +72,8 @@ public:
     std::vector<std::string> CallNames() const;
     // Every call counts, from 1, except the last-error accessors, which cannot fail.
     size_t CallCount() const { return callCount_; }
+    // Failures injected by every fake platform of the process, for the sweeps' report.
+    static size_t InjectedFailures() { return injectedFailures_; }
     // Call number `n` fails with `error` (and then the count goes on).
     void FailCall(size_t n, Dword error = kErrorAccessDenied) {
         failAt_ = n;
@@ -148,6 +150,7 @@ private:
     std::vector<Dword> keyAccess_;
     std::vector<Dword> keyOptions_;
     uintptr_t nextHandle_ = 0x1000;
+    static inline size_t injectedFailures_ = 0;
     Dword lastError_ = 0;
 };
 

@@ -66,12 +66,15 @@ TEST(Rename, PassesBothNamesOnUnchangedInOrder) {
 }
 
 TEST(Rename, KeepsWhateverErrorTheMoveLeft) {
-    FakePlatform platform;
-    platform.AddFile("a", "a");
-    platform.FailCall(1, 1234);
-    EXPECT_EQ(dedo::RenameFile(platform, "a", "b"), 0);
-    EXPECT_EQ(platform.GetLastError(), 1234u);
-    EXPECT_TRUE(platform.HasFile("a"));
+    for (dedo::Dword error : {2u, 3u, 5u, 32u, 183u, 1234u}) {
+        FakePlatform platform;
+        platform.AddFile("a", "a");
+        platform.FailCall(1, error);
+        EXPECT_EQ(dedo::RenameFile(platform, "a", "b"), 0);
+        EXPECT_EQ(platform.GetLastError(), error);
+        EXPECT_TRUE(platform.HasFile("a"));
+        EXPECT_FALSE(platform.HasFile("b"));
+    }
 }
 
 TEST(Rename, MovesAFolderWithItsContents) {

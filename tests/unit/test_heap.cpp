@@ -13,6 +13,7 @@ std::set<void*>& Live() {
 }
 size_t allocations = 0;
 size_t refuseAt = 0;
+size_t refusals = 0;
 }  // namespace
 
 void Reset() {
@@ -21,6 +22,7 @@ void Reset() {
 }
 void RefuseAllocation(size_t n) { refuseAt = n == 0 ? 0 : allocations + n; }
 size_t Allocations() { return allocations; }
+size_t Refusals() { return refusals; }
 size_t LiveBlocks() { return Live().size(); }
 
 }  // namespace test_heap
@@ -30,7 +32,10 @@ namespace dedo {
 void* ResizeBlock(void* block, size_t size) {
     using namespace test_heap;
     ++allocations;
-    if (allocations == refuseAt) return nullptr;
+    if (allocations == refuseAt) {
+        ++refusals;
+        return nullptr;
+    }
     void* grown = std::realloc(block, size);
     if (grown != nullptr) {
         Live().erase(block);

@@ -11,6 +11,8 @@ void Reset();
 void RefuseAllocation(size_t n);
 // Allocations asked for since Reset (a growth counts as one).
 size_t Allocations();
+// Allocations refused since the process started, for the sweeps' report.
+size_t Refusals();
 // Blocks the library holds now.
 size_t LiveBlocks();
 
