@@ -86,8 +86,13 @@ void WriteText(PageWriter& writer, const GrowableText& text) {
 int MatchFieldToken(const char* at, Dword remaining, Dword* length, int* index) {
     // Tokens are plain ASCII letters and digits, so a byte comparison agrees
     // with a comparison by characters in any multibyte code page.
+    // Every token begins with "Reg": checking those bytes, and the fourth,
+    // before any full comparison keeps the many words that begin with R cheap.
+    // The first token in table order that matches is still the answer.
+    if (remaining < kShortestTokenLength || at[1] != 'e' || at[2] != 'g') return 0;
     for (int k = 0; k < kFieldTokenCount; ++k) {
         const FieldToken& token = kFieldTokens[k];
+        if (token.text[3] != at[3]) continue;
         if (token.length <= remaining && memcmp(at, token.text, token.length) == 0) {
             *length = token.length;
             *index = k;
