@@ -78,6 +78,7 @@ def main():
     parser.add_argument("--version", required=True, help="numeric version, e.g. 7.0.116")
     parser.add_argument("--version-text", required=True, help="text version, e.g. 7.00.116")
     parser.add_argument("--resources", required=True, help="the folder of the form's files")
+    parser.add_argument("--import-lib", help="DEDORURU.lib, the import library for Microsoft's linker")
     args = parser.parse_args()
 
     c = Checks()
@@ -172,6 +173,22 @@ def main():
         c.check(strings.get(key) == value, f"{key} is \"{value}\"", repr(strings.get(key)))
     for key in ("CompanyName", "ProductName", "LegalCopyright", "LegalTrademarks"):
         c.check(bool(strings.get(key, "").strip()), f"{key} is set", repr(strings.get(key)))
+
+    # The import library for Microsoft's linker names each export by name and ordinal.
+    if args.import_lib:
+        dump = subprocess.run([args.objdump, "-s", "-j", ".idata$6", args.import_lib], capture_output=True,
+                              text=True).stdout
+        pairs = set()
+        for member in dump.split("Contents of section .idata$6:")[1:]:
+            hexes = []
+            for line in member.strip().splitlines():
+                found = re.match(r"\s*[0-9a-f]{4,8} ((?:[0-9a-f]{2,8} ){1,4})", line + " ")
+                if found:
+                    hexes.append(found.group(1).replace(" ", ""))
+            raw = bytes.fromhex("".join(hexes))
+            pairs.add((int.from_bytes(raw[:2], "little"), raw[2:].split(b"\0")[0].decode()))
+        c.check(pairs == {(o, n) for n, o in EXPORTS.items()}, "DEDORURU.lib names each export by name and ordinal",
+                str(sorted(pairs)))
 
     print(f"pe lane: {c.passed} passed, {c.failed} failed")
     return 0 if c.failed == 0 else 1

@@ -168,6 +168,17 @@ def threads(backend, checks, host, work, resources_dir):
     checks.check(right == 8, "threads: all 8 pages and their images are right", f"{right} of 8")
 
 
+def consumer(backend, checks, program, out):
+    """The example host, linked against the installed tree, registers the sample registrant."""
+    os.makedirs(out)
+    run = backend.wine(program, r"Software\Dedoru Software Works\Sample Registrant", windows_path(out), "7.00.116",
+                       check=False)
+    page = os.path.join(out, "ZelkDEro.htm")
+    ok = run.returncode == 0 and os.path.exists(page) and b"Jane Q. Sample" in open(page, "rb").read()
+    checks.check(ok, "consumer: the example host built against the installed tree registers the sample",
+                 f"exit {run.returncode}: {run.stdout.strip()}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--dll", required=True)
@@ -178,6 +189,7 @@ def main():
     parser.add_argument("--prefix", required=True)
     parser.add_argument("--resources", required=True)
     parser.add_argument("--examples", required=True)
+    parser.add_argument("--consumer", help="examples/host built against the installed tree")
     args = parser.parse_args()
 
     shutil.rmtree(args.prefix, ignore_errors=True)
@@ -194,6 +206,8 @@ def main():
         scenarios.run_all(backend, checks, os.path.join(work, "scenarios"), os.path.abspath(args.resources),
                           os.path.abspath(args.examples))
         threads(backend, checks, args.threads_host, os.path.join(work, "threads"), os.path.abspath(args.resources))
+        if args.consumer:
+            consumer(backend, checks, args.consumer, os.path.join(work, "consumer"))
     finally:
         backend.stop()
 
