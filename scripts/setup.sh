@@ -11,6 +11,7 @@ packages=(
   wine64                                               # runs the 64-bit twin
   python3 python3-pefile                               # the Wine and PE lanes' drivers
   chromium                                             # the browser lane
+  zip unzip                                            # the release archives
 )
 command -v node >/dev/null && command -v npm >/dev/null || packages+=(nodejs npm)
 
