@@ -13,25 +13,14 @@ import sys
 
 import pefile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from checks import Checks  # noqa: E402
+
 EXPORTS = {"IsBrowserAvail": 1, "RegisterUser": 2, "zelkRename": 3}
 SYSTEM_DLLS = {"kernel32.dll", "advapi32.dll", "shell32.dll", "msvcrt.dll"}
 MAX_SIZE = 48 * 1024
 RT_VERSION = pefile.RESOURCE_TYPE["RT_VERSION"]
 FORM_FILES = {129: "form.htm", 131: "arrow.gif", 132: "banner.jpg", 133: "marker.gif"}
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, ok, name, why=""):
-        if ok:
-            self.passed += 1
-            print(f"PASS {name}")
-        else:
-            self.failed += 1
-            print(f"FAIL {name}: {why}")
 
 
 def version_strings(pe):

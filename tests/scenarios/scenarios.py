@@ -8,7 +8,11 @@ and checks what the tool answered, what it left on disk and what it launched.
 import json
 import os
 import shutil
+import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from checks import Checks  # noqa: E402,F401  (the lanes take it from here)
 
 # The system's own association for web pages: the Wine prefix's, or the
 # desktop's default application for text/html.
@@ -93,20 +97,6 @@ HIDDEN_AFTER_VERSION = [("cs3_Rectype", "P"), ("cs3_Contact", "Product Registrat
 
 FILES = {"ZelkDEro.htm": "form.htm", "ProdReg.jpg": "banner.jpg", "ProdArro.gif": "arrow.gif",
          "ProdReq.gif": "marker.gif"}
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, ok, name, why=""):
-        if ok:
-            self.passed += 1
-            print(f"PASS {name}")
-        else:
-            self.failed += 1
-            print(f"FAIL {name}: {why}")
 
 
 def escaped(text):
