@@ -40,7 +40,8 @@ public:
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    bool IsOpen() const { return file_ != kInvalidFile && file_.value != 0; }
+    // Only the invalid value means "not open": a POSIX descriptor may be 0.
+    bool IsOpen() const { return file_ != kInvalidFile; }
     File Get() const { return file_; }
     // False when the platform reports that the close failed.
     bool Close() {

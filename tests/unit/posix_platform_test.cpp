@@ -14,6 +14,7 @@
 #include <vector>
 #include <string>
 
+#include "handles.h"
 #include "system_platform.h"
 
 namespace {
@@ -66,6 +67,24 @@ TEST_F(PosixFiles, CreateAlwaysReplacesAndWritesThroughBackslashPaths) {
     EXPECT_EQ(written, 3u);
     EXPECT_TRUE(p.CloseHandle(f));
     EXPECT_EQ(Read(dir_ + "/page.htm"), "new");
+}
+
+// A host may have closed its standard input: the page then gets descriptor 0.
+TEST_F(PosixFiles, DescriptorZeroIsAnOpenFile) {
+    int saved = dup(0);
+    ASSERT_GE(saved, 0);
+    close(0);
+    {
+        dedo::OpenFile file(p, p.CreateFileA(Win("page.htm").c_str(), dedo::kGenericWrite, 0, dedo::kCreateAlways,
+                                             dedo::kFileAttributeNormal));
+        EXPECT_EQ(file.Get().value, 0u);
+        EXPECT_TRUE(file.IsOpen());
+        EXPECT_TRUE(dedo::WriteAll(p, file.Get(), "zero", 4));
+        EXPECT_TRUE(file.Close());
+    }
+    EXPECT_EQ(dup2(saved, 0), 0);
+    close(saved);
+    EXPECT_EQ(Read(dir_ + "/page.htm"), "zero");
 }
 
 TEST_F(PosixFiles, AFileHeldWithoutSharingIsNeitherDeletedNorReplaced) {
