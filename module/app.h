@@ -11,7 +11,7 @@ namespace dedo {
 
 class ModuleApp {
 public:
-    explicit ModuleApp(const char* appName = nullptr) : appName_(appName) {}
+    ModuleApp() = default;
     ModuleApp(const ModuleApp&) = delete;
     ModuleApp& operator=(const ModuleApp&) = delete;
 
@@ -24,7 +24,6 @@ public:
     void Stop() { ExitInstance(); }
 
     Module Instance() const { return instance_; }
-    const char* AppName() const { return appName_; }
 
 protected:
     ~ModuleApp() = default;
@@ -32,7 +31,6 @@ protected:
     void ExitInstance() {}
 
 private:
-    const char* appName_;
     Module instance_ = nullptr;
 };
 
@@ -40,7 +38,7 @@ private:
 // base: its one role is to be there from load to unload.
 class CERegApp final : public ModuleApp {
 public:
-    CERegApp() : ModuleApp(nullptr) {}
+    CERegApp() = default;  // no application name: the object only marks the module's lifetime
     ~CERegApp() = default;
 };
 
